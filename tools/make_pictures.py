@@ -58,6 +58,22 @@ FONT_DIR = "/usr/share/fonts/opentype/urw-base35"
 # ---------------------------------------------------------------------------
 # small numeric helpers
 
+def fft_size(n):
+    """Smallest length >= n made of the factors 2, 3 and 5 (quick for the FFT)."""
+    best = 1 << (n - 1).bit_length()
+    p5 = 1
+    while p5 < best:
+        p35 = p5
+        while p35 < best:
+            m = p35
+            while m < n:
+                m *= 2
+            best = min(best, m)
+            p35 *= 3
+        p5 *= 5
+    return best
+
+
 def blur(a, sigma, axes=(0, 1)):
     """Gaussian blur (FFT based, mirrored edges) over the given axes."""
     if sigma < 0.25:
@@ -66,10 +82,10 @@ def blur(a, sigma, axes=(0, 1)):
     pad = int(3.5 * sigma) + 2
     for axis in axes:
         n = a.shape[axis]
+        m = fft_size(n + 2 * pad)
         widths = [(0, 0)] * a.ndim
-        widths[axis] = (pad, pad)
-        padded = np.pad(a, widths, mode="reflect")
-        m = padded.shape[axis]
+        widths[axis] = (pad, m - n - pad)
+        padded = np.pad(a, widths, mode="symmetric")
         freq = np.fft.rfftfreq(m)
         shape = [1] * a.ndim
         shape[axis] = freq.size
@@ -158,9 +174,11 @@ class Scene:
         # in-plane direction of threads (satin weave, cord plies)
         self.tangent = np.zeros((h, w, 2), np.float32)
         self.tangent[..., 0] = 1
+        self.sheen = np.ones((h, w), np.float32)    # how well threads catch the light
         self.sharp = np.zeros((h, w), np.float32)   # 1 where the focus should stay
 
-    def paint(self, box, cover, height, albedo, satin=0.0, gold=0.0, tangent=None):
+    def paint(self, box, cover, height, albedo, satin=0.0, gold=0.0, tangent=None, sheen=None,
+              in_focus=True):
         """Lay a layer over the scene inside box = (x0, y0, x1, y1)."""
         x0, y0, x1, y1 = box
         sl = (slice(y0, y1), slice(x0, x1))
@@ -171,7 +189,10 @@ class Scene:
         self.gold[sl] = self.gold[sl] * (1 - c) + gold * c
         if tangent is not None:
             self.tangent[sl] = self.tangent[sl] * (1 - c[..., None]) + tangent * c[..., None]
-        self.sharp[sl] = np.maximum(self.sharp[sl], c)
+        if sheen is not None:
+            self.sheen[sl] = self.sheen[sl] * (1 - c) + sheen * c
+        if in_focus:
+            self.sharp[sl] = np.maximum(self.sharp[sl], c)
 
 
 # ---------------------------------------------------------------------------
@@ -227,8 +248,7 @@ def paper(scene, rng, s):
     ink = handwriting(rng, w, h, s)
     ink_colour = np.array([0.40, 0.33, 0.56], np.float32)   # faded violet-blue ink
     albedo = albedo * (1 - ink[..., None] * (1 - ink_colour))
-    scene.paint((0, 0, w, h), np.ones((h, w), np.float32), height, albedo)
-    scene.sharp[:] = 0
+    scene.paint((0, 0, w, h), np.ones((h, w), np.float32), height, albedo, in_focus=False)
 
 
 # cursive letter shapes: pen positions in x-height units, baseline at y = 0,
@@ -339,9 +359,9 @@ def handwriting(rng, w, h, s):
             # an occasional dot or crossing stroke over the word
             if rng.random() < 0.35:
                 i = int(rng.integers(len(word)))
-                dx, dy = word[i][0] * xh + left + indent + 4, y_base - 16
+                dx, dy = word[i][0] * xh + left + indent + 4, y_base - 17
                 a = to_scene(dx, dy)
-                r = 0.9 * s * k
+                r = 0.7 * s * k
                 draw.ellipse([a[0] - r, a[1] - r, a[0] + r, a[1] + r], fill=int(220 * fresh))
             if rng.random() < 0.2:
                 i = int(rng.integers(len(word)))
@@ -397,7 +417,8 @@ def heart_fields(rng, n, extent, puff):
     """Height (in heart widths) and coverage of one padded satin heart."""
     poly = heart_outline()
     cover = polygon_mask(poly, n, extent)
-    raw = resize(inflate(poly, 192, extent), n, n)
+    raw = resize(inflate(poly, 256, extent), n, n)
+    raw = blur(raw, n / 220)                      # hide the coarse grid's steps
     raw = np.maximum(raw, 0) / raw.max()
     edge = raw                                    # ~ distance from the seam
     h = edge ** 0.6 * puff
@@ -412,8 +433,8 @@ def heart_fields(rng, n, extent, puff):
     phase = fractal_noise(rng, 512, 1, 40, 3)[0]
     amp = fractal_noise(rng, 512, 1, 30, 2)[0]
     idx = ((theta + math.pi) / (2 * math.pi) * 511).astype(np.int32)
-    pucker = np.sin(theta * 34 + phase[idx] * 5) * np.clip(0.4 + amp[idx], 0, None)
-    h += pucker * np.exp(-edge / 0.05) * smoothstep(0.0, 0.03, edge) * 0.007
+    pucker = np.sin(theta * 24 + phase[idx] * 5) * np.clip(0.4 + amp[idx], 0, None)
+    h += pucker * np.exp(-edge / 0.08) * smoothstep(0.0, 0.05, edge) * 0.007
 
     # a few wrinkles pulled into the cleft on top and the tip at the bottom
     for (ax, ay), reach, lo, hi, count, strength in (
@@ -423,7 +444,7 @@ def heart_fields(rng, n, extent, puff):
         ang = np.arctan2(y - ay, x - ax)
         for _ in range(count):
             a = rng.uniform(lo, hi) + 0.25 * r / reach * rng.normal()   # slightly curved
-            width = rng.uniform(0.03, 0.07)
+            width = rng.uniform(0.05, 0.09)
             d = np.angle(np.exp(1j * (ang - a)))
             length = reach * rng.uniform(0.6, 1.3)
             ridge = np.exp(-(d / width) ** 2) * np.exp(-r / length) * smoothstep(0.0, 0.05, r)
@@ -439,9 +460,22 @@ def heart_fields(rng, n, extent, puff):
         fold = np.exp(-(u / rng.uniform(0.025, 0.05)) ** 2) * np.exp(-(v / rng.uniform(0.2, 0.35)) ** 2)
         h += fold * rng.choice([-1, 1]) * rng.uniform(0.006, 0.014) * smoothstep(0.0, 0.15, edge)
 
-    # fine crinkle of the cloth
-    h += blur(rng.standard_normal((n, n)).astype(np.float32), n / 250) * 0.0008 * smoothstep(0, 0.05, edge)
-    return h * cover, cover, edge
+    # fine crinkle of the cloth and shallow dents in the stuffing
+    inner = smoothstep(0, 0.05, edge)
+    h += blur(rng.standard_normal((n, n)).astype(np.float32), n / 250) * 0.0006 * inner
+    h += fractal_noise(rng, n, n, n / 6, 3) * 0.004 * inner
+    return h * cover, cover
+
+
+def weave_streaks(rng, n, angle):
+    """Satin threads catch the light unevenly: faint streaks along the weave."""
+    m = int(n * 1.5)
+    fine = resize(rng.standard_normal((m // 3, 8)).astype(np.float32), m, m)
+    broad = resize(rng.standard_normal((m // 25, 4)).astype(np.float32), m, m)
+    tex = 0.08 * fine + 0.10 * broad
+    img = Image.fromarray(tex, "F").rotate(math.degrees(-angle), resample=Image.BICUBIC)
+    off = (m - n) // 2
+    return 1 + np.asarray(img)[off:off + n, off:off + n]
 
 
 class Heart:
@@ -452,6 +486,8 @@ class Heart:
         self.puff = puff
         self.weave = math.radians(weave)
         self.seed = seed
+        self.box = None      # where it landed in the scene, and its coverage there
+        self.cover = None
 
 
 def place_heart(scene, heart, s):
@@ -460,7 +496,7 @@ def place_heart(scene, heart, s):
     size = heart.size * s
     extent = 0.62
     n = int(size * 2 * extent * 1.1)
-    h, cover, edge = heart_fields(rng, n, extent, heart.puff)
+    h, cover = heart_fields(rng, n, extent, heart.puff)
 
     cx, cy = heart.cx * s, heart.cy * s
     r = int(size * extent * 1.45)
@@ -475,7 +511,8 @@ def place_heart(scene, heart, s):
     v = (-sn * dx + c * dy) / size
     gx = (u / extent * 0.5 + 0.5) * (n - 1)
     gy = (v / extent * 0.5 + 0.5) * (n - 1)
-    hh = sample(h, gx, gy) * size
+    hh = blur(sample(h, gx, gy) * size, 1.2)     # smooth away interpolation facets
+    streaks = sample(weave_streaks(rng, n, heart.weave), gx, gy)
     cov = np.clip(sample(cover, gx, gy), 0, 1)
     if not cov.any():
         return
@@ -485,13 +522,12 @@ def place_heart(scene, heart, s):
     base = blur(below, size * 0.06)
     height = base + hh
 
-    # subtle two-tone of satin: shot threads shift the hue with the slope
     tint = heart.colour[None, None, :] * np.ones_like(hh)[..., None]
     a = heart.angle + heart.weave
     tangent = np.zeros(hh.shape + (2,), np.float32)
     tangent[..., 0] = math.cos(a)
     tangent[..., 1] = math.sin(a)
-    scene.paint((x0, y0, x1, y1), cov, height, tint, satin=1.0, tangent=tangent)
+    scene.paint((x0, y0, x1, y1), cov, height, tint, satin=1.0, tangent=tangent, sheen=streaks)
     heart.box = (x0, y0, x1, y1)
     heart.cover = cov
 
@@ -505,7 +541,8 @@ CORD_RADIUS = 7.0           # photo pixels
 def cord_piece(scene, points, s, lift=0.0, radius=CORD_RADIUS, twist=1):
     """Lay a twisted cord along a smooth curve through `points` (photo px)."""
     r = radius * s
-    curve = catmull_rom(np.asarray(points, np.float64) * s, 0.7)
+    step = 0.7
+    curve = catmull_rom(np.asarray(points, np.float64) * s, step)
     tang = np.gradient(curve, axis=0)
     tang /= np.linalg.norm(tang, axis=1, keepdims=True) + 1e-9
 
@@ -544,7 +581,7 @@ def cord_piece(scene, points, s, lift=0.0, radius=CORD_RADIUS, twist=1):
         z = base[i] + np.sqrt(np.maximum(r * r - d2, 0)) * 0.85
         win = (z > zbuf[a0:a1, b0:b1]) & (d2 < (r + 1) ** 2)
         zbuf[a0:a1, b0:b1] = np.where(win, z, zbuf[a0:a1, b0:b1])
-        along[a0:a1, b0:b1] = np.where(win, i * 0.7, along[a0:a1, b0:b1])
+        along[a0:a1, b0:b1] = np.where(win, i * step, along[a0:a1, b0:b1])
         side = (ddx * tang[i, 1] - ddy * tang[i, 0]) / r
         across[a0:a1, b0:b1] = np.where(win, side, across[a0:a1, b0:b1])
         tx[a0:a1, b0:b1] = np.where(win, tang[i, 0], tx[a0:a1, b0:b1])
@@ -553,14 +590,14 @@ def cord_piece(scene, points, s, lift=0.0, radius=CORD_RADIUS, twist=1):
 
     # three plies wound around each other: diagonal grooves across the tube
     v = np.clip(across, -1, 1)
-    pitch = 2.2 * r
+    pitch = 3.4 * r
     phase = (along / pitch + twist * v * 0.55) * 3.0
     u = phase - np.floor(phase)
     ply = np.sqrt(np.clip(1 - (2 * u - 1) ** 2, 0, 1))
     roundness = np.sqrt(np.clip(1 - v * v, 0, 1))
-    height = zbuf - (1 - ply) * 0.30 * r * roundness
+    height = zbuf - (1 - ply) * 0.42 * r * roundness
     # fine fibres in each ply
-    fibre = np.sin(phase * 2 * math.pi * 4 + v * 9) * 0.03 * r
+    fibre = np.sin(phase * 2 * math.pi * 5 + v * 9) * 0.012 * r
     height += fibre * ply
 
     # plies lean by the twist angle; store that direction for the highlights
@@ -569,8 +606,8 @@ def cord_piece(scene, points, s, lift=0.0, radius=CORD_RADIUS, twist=1):
     ptx, pty = tx * cl - ty * sl, tx * sl + ty * cl
     tangent = np.stack([ptx, pty], axis=-1)
 
-    gold = np.array([0.80, 0.56, 0.20], np.float32)
-    shade = (0.82 + 0.18 * ply)[..., None]
+    gold = np.array([0.86, 0.62, 0.22], np.float32)
+    shade = (0.7 + 0.3 * ply)[..., None]
     albedo = gold[None, None, :] * shade
     below = scene.height[y0:y1, x0:x1]
     height = np.where(cover > 0, height, below)
@@ -637,7 +674,7 @@ def shade(scene, s):
     vis = soft_shadow(scene.height, s)
     # ambient occlusion from how far a point sits below its surroundings
     ao = np.ones_like(scene.height)
-    for sigma, weight in ((3 * s, 0.03), (12 * s, 0.016), (40 * s, 0.006)):
+    for sigma, weight in ((3 * s, 0.04), (12 * s, 0.02), (40 * s, 0.006)):
         ao -= np.clip(blur(scene.height, sigma) - scene.height, 0, None) * weight / s
     ao = np.clip(ao, 0.35, 1)
 
@@ -653,23 +690,27 @@ def shade(scene, s):
     th = np.sum(t * half, axis=-1)
     aniso = np.sqrt(np.clip(1 - th * th, 0, 1))
 
-    satin_spec = (0.38 * aniso ** 70 + 0.22 * aniso ** 14 + 0.12 * ndh ** 40) * vis
-    gold_spec = (0.9 * aniso ** 40 + 0.45 * ndh ** 24 + 0.12 * aniso ** 4) * vis
-    paper_spec = 0.015 * ndh ** 6 * vis
+    satin_glint = (0.34 * aniso ** 70 + 0.22 * aniso ** 14 + 0.12 * ndh ** 40) * vis * scene.sheen
+    gold_glint = (1.1 * aniso ** 36 + 0.5 * ndh ** 20 + 0.15 * aniso ** 4) * vis
+    paper_glint = 0.015 * ndh ** 6 * vis
 
     albedo = scene.albedo
-    rgb = albedo * light * (1 - 0.12 * scene.satin - 0.25 * scene.gold)[..., None]
+    rgb = albedo * light * (1 - 0.12 * scene.satin - 0.4 * scene.gold)[..., None]
     sat = scene.satin[..., None]
     gld = scene.gold[..., None]
     pap = 1 - sat - gld
     satin_tint = np.array([1.0, 0.97, 1.0], np.float32)
     gold_tint = np.array([1.0, 0.84, 0.50], np.float32)
-    rgb = rgb + sat * satin_spec[..., None] * (0.55 * satin_tint + 0.45 * albedo)
-    rgb = rgb + gld * gold_spec[..., None] * gold_tint
-    rgb = rgb + pap * paper_spec[..., None]
+    rgb = rgb + sat * satin_glint[..., None] * (0.55 * satin_tint + 0.45 * albedo)
+    rgb = rgb + gld * gold_glint[..., None] * gold_tint
+    rgb = rgb + pap * paper_glint[..., None]
+    # light bounced off the hearts and cord tints the paper around them
+    things = sat + gld
+    bounce = blur(albedo * things * light, 14 * s, axes=(0, 1))
+    rgb = rgb + pap * albedo * bounce * 0.22
     # satin looks deeper where the cloth turns away (less sheen, more dye)
     grazing = (1 - n[..., 2]) ** 1.5
-    rgb = rgb * (1 - sat * 0.25 * grazing[..., None])
+    rgb = rgb * (1 - sat * 0.4 * grazing[..., None])
     return rgb
 
 
@@ -701,6 +742,8 @@ def depth_of_field(rgb, scene, s):
 def grade(rgb, s):
     """Bright, airy pastel look; pale top where the captions sit."""
     h, w, _ = rgb.shape
+    bloom = blur(np.clip(rgb - 0.85, 0, None), 10 * s)   # highlights glow a little
+    rgb = rgb + 0.35 * bloom
     rgb = 1 - np.exp(-rgb * 1.6)                        # soft shoulder
     rgb = rgb / (1 - math.exp(-1.6 * 1.02))
     y = np.linspace(0, 1, h, dtype=np.float32)[:, None]
@@ -722,7 +765,7 @@ HEARTS = [
     # cx, cy, width, turn (deg), colour, puffiness, weave direction, seed
     Heart(560, 622, 250, -16, (0.80, 0.68, 0.95), 0.21, 20, 11),     # violet
     Heart(792, 392, 370, 12, (0.98, 0.70, 0.82), 0.22, -10, 12),     # pink, the big one
-    Heart(205, 640, 150, -24, (0.99, 0.78, 0.86), 0.21, 35, 13),     # small pale pink
+    Heart(200, 628, 165, -22, (0.96, 0.60, 0.76), 0.22, 35, 13),     # small rose, the icon
     Heart(965, 705, 175, 28, (0.86, 0.74, 0.97), 0.21, 0, 14),       # lilac, cut by the frame
 ]
 
@@ -735,10 +778,10 @@ def render_photograph():
     for heart in HEARTS:
         place_heart(scene, heart, s)
 
-    # the cord: comes in from the left, loops around the small heart, crosses
-    # the violet one, ties a bow on the big heart and leaves to the right
-    cord_piece(scene, [(-20, 470), (60, 500), (130, 560), (150, 640), (200, 720), (300, 730),
-                       (380, 690), (440, 640), (520, 600), (600, 560), (655, 520)], s)
+    # the cord: comes in from the left, runs under the small heart, crosses
+    # the violet one, ties a bow by the big heart and leaves to the right
+    cord_piece(scene, [(-20, 640), (40, 690), (120, 745), (230, 760), (330, 730),
+                       (410, 680), (490, 620), (580, 565), (655, 520)], s)
     cord_piece(scene, [(655, 520), (730, 470), (810, 460), (900, 430), (960, 360),
                        (1010, 300), (1050, 280)], s)
     bow(scene, 655, 520, s, angle=-18, size=1.25, lift=2)
@@ -746,7 +789,7 @@ def render_photograph():
     rgb = shade(scene, s)
     rgb = depth_of_field(rgb, scene, s)
     rgb = grade(rgb, s)
-    return rgb, scene
+    return rgb
 
 
 def to_image(rgb):
@@ -789,16 +832,18 @@ def heart_icon(rgb, heart, sizes):
     k = span / side
     # output (u, v) -> source: centre + R(angle) * (u - side/2, v - side/2) * k
     cx, cy = heart.cx * s, heart.cy * s + heart.size * s * 0.03
-    coeffs = (c * k, -sn * k, cx - (c * k - sn * k) * side / 2 * 1 - 0,
-              sn * k, c * k, cy - (sn * k + c * k) * side / 2)
     coeffs = (c * k, -sn * k, cx - c * k * side / 2 + sn * k * side / 2,
               sn * k, c * k, cy - sn * k * side / 2 - c * k * side / 2)
-    rgb_crop = big.transform((side, side), Image.AFFINE, coeffs, Image.BICUBIC)
+    rgb_crop = np.asarray(big.transform((side, side), Image.AFFINE, coeffs, Image.BICUBIC), np.float32)
     a_img = Image.fromarray((alpha_full * 255).astype(np.uint8), "L")
     a_crop = np.asarray(a_img.transform((side, side), Image.AFFINE, coeffs, Image.BILINEAR), np.float32) / 255
     # pull the edge in a little and soften it
     a_crop = np.clip((blur(a_crop, 3.0) - 0.55) * 3.2 + 0.5, 0, 1)
-    rgba = np.dstack([np.asarray(rgb_crop, np.float32), a_crop * 255])
+    # take the milky haze off so the heart still reads at 32 pixels
+    rgb_crop = np.clip((rgb_crop - 30) / (252 - 30), 0, 1)
+    grey = rgb_crop.mean(axis=-1, keepdims=True)
+    rgb_crop = np.clip(grey + (rgb_crop - grey) * 1.25, 0, 1) * 255
+    rgba = np.dstack([rgb_crop, a_crop * 255])
     icon = Image.fromarray((rgba + 0.5).astype(np.uint8), "RGBA")
     out = {}
     for n in sizes:
@@ -814,53 +859,63 @@ def heart_icon(rgb, heart, sizes):
 # logo
 
 def logo():
-    k = 4
+    k = 4                                   # drawn 4x larger, then scaled down
     w, h = 160 * k, 66 * k
-    font = ImageFont.truetype(os.path.join(FONT_DIR, "URWGothic-Demi.otf"), 50 * k)
-    pink = (232, 62, 124)
-    plum = (84, 50, 104)
+    pink = np.array([232, 62, 124], np.float32)
+    plum = np.array([84, 46, 106], np.float32)
+    path = os.path.join(FONT_DIR, "URWGothic-Demi.otf")
+    word, accent = "52dozo", 2              # the first two letters take the accent
+    track = -1.2 * k                        # letters sit a little tighter than set
 
-    layer = Image.new("L", (w, h), 0)
-    d = ImageDraw.Draw(layer)
-    lead, rest = "52", "dozo"
-    wl = d.textlength(lead, font=font)
-    wr = d.textlength(rest, font=font)
-    gap = 2 * k
-    total = wl + gap + wr
-    x = (w - total) / 2 - 6 * k
-    base_y = 49 * k
-    mask_lead = Image.new("L", (w, h), 0)
-    mask_rest = Image.new("L", (w, h), 0)
-    ImageDraw.Draw(mask_lead).text((x, base_y), lead, font=font, fill=255, anchor="ls")
-    ImageDraw.Draw(mask_rest).text((x + wl + gap, base_y), rest, font=font, fill=255, anchor="ls")
+    def layout(font):
+        probe = ImageDraw.Draw(Image.new("L", (1, 1)))
+        xs, x = [], 0.0
+        for ch in word:
+            xs.append(x)
+            x += probe.textlength(ch, font=font) + track
+        left = probe.textbbox((0, 0), word[0], font=font, anchor="ls")[0]
+        right = xs[-1] + probe.textbbox((0, 0), word[-1], font=font, anchor="ls")[2]
+        top = probe.textbbox((0, 0), word, font=font, anchor="ls")[1]
+        return xs, left, right, top
 
-    def rounded(m):
-        # swell the strokes a touch and round every corner
-        m = m.filter(ImageFilter.MaxFilter(5)).filter(ImageFilter.GaussianBlur(2.5 * k))
-        a = np.asarray(m, np.float32) / 255
-        return np.clip((a - 0.45) * 6 + 0.5, 0, 1)
+    # fit the word into the box, leaving room for the heart on the right
+    xs, left, right, _ = layout(ImageFont.truetype(path, 100 * k))
+    font = ImageFont.truetype(path, int(100 * k * (138 * k) / (right - left)))
+    xs, left, right, top = layout(font)
+    x0 = 4 * k - left
+    base = 45 * k
 
-    a_lead, a_rest = rounded(mask_lead), rounded(mask_rest)
+    def glyphs(indices):
+        m = Image.new("L", (w, h), 0)
+        d = ImageDraw.Draw(m)
+        for i in indices:
+            d.text((x0 + xs[i], base), word[i], font=font, fill=255, anchor="ls")
+        # round off the corners a little
+        m = m.filter(ImageFilter.GaussianBlur(0.9 * k))
+        return np.clip((np.asarray(m, np.float32) / 255 - 0.45) * 5 + 0.5, 0, 1)
 
-    # small heart above the end of the word
-    hx, hy, hs = x + total + 8 * k, 17 * k, 17 * k
-    poly = heart_outline(200)
-    heart_mask = Image.new("L", (w, h), 0)
-    ImageDraw.Draw(heart_mask).polygon([(hx + px * hs, hy + py * hs) for px, py in poly], fill=255)
-    a_heart = np.asarray(heart_mask, np.float32) / 255
+    a_lead = glyphs(range(accent))
+    a_rest = glyphs(range(accent, len(word)))
 
-    # underline swoosh under "dozo"
-    sw = Image.new("L", (w, h), 0)
-    sx0, sx1 = x + wl + gap + 2 * k, x + total
-    pts = [(sx0 + (sx1 - sx0) * t, 57 * k + 3.0 * k * math.sin(t * math.pi) - 1.5 * k * t) for t in np.linspace(0, 1, 40)]
-    ImageDraw.Draw(sw).line(pts, fill=255, width=int(3.2 * k), joint="curve")
-    a_sw = np.asarray(sw.filter(ImageFilter.GaussianBlur(0.6 * k)), np.float32) / 255
+    # a small heart hovering above the last letter
+    hx, hy, hs = x0 + right + 4.5 * k, base + top + 4 * k, 13 * k
+    heart = Image.new("L", (w, h), 0)
+    ImageDraw.Draw(heart).polygon([(hx + px * hs, hy + py * hs) for px, py in heart_outline(200)],
+                                  fill=255)
+    a_heart = np.asarray(heart, np.float32) / 255
 
-    img = np.ones((h, w, 3), np.float32) * 255
-    for a, col in ((a_sw, pink), (a_rest, plum), (a_lead, pink), (a_heart, pink)):
-        img = img * (1 - a[..., None]) + np.array(col, np.float32) * a[..., None]
-    out = Image.fromarray((img + 0.5).astype(np.uint8), "RGB").resize((160, 66), Image.LANCZOS)
-    return out
+    # a swoosh under "dozo"
+    swoosh = Image.new("L", (w, h), 0)
+    sx0, sx1 = x0 + xs[accent] + 2 * k, x0 + right + 2 * k
+    pts = [(sx0 + (sx1 - sx0) * t, base + 9 * k + 2.5 * k * math.sin(t * math.pi) - 3 * k * t)
+           for t in np.linspace(0, 1, 40)]
+    ImageDraw.Draw(swoosh).line(pts, fill=255, width=int(3 * k), joint="curve")
+    a_swoosh = np.asarray(swoosh.filter(ImageFilter.GaussianBlur(0.5 * k)), np.float32) / 255
+
+    img = np.full((h, w, 3), 255, np.float32)
+    for a, colour in ((a_swoosh, pink), (a_rest, plum), (a_lead, pink), (a_heart, pink)):
+        img = img * (1 - a[..., None]) + colour * a[..., None]
+    return Image.fromarray((img + 0.5).astype(np.uint8), "RGB").resize((160, 66), Image.LANCZOS)
 
 
 # ---------------------------------------------------------------------------
@@ -869,7 +924,7 @@ def main():
     t0 = time.time()
     os.makedirs(OUT_DIR, exist_ok=True)
 
-    rgb, scene = render_photograph()
+    rgb = render_photograph()
     photo = to_image(rgb).resize((WIDTH, HEIGHT), Image.LANCZOS)
     photo = add_grain(photo, 7, 2.2)
     q, size, data = jpeg_near(photo, BACKGROUND_BYTES)
@@ -877,7 +932,7 @@ def main():
         f.write(data)
     print(f"background.jpg  {size} bytes (quality {q})")
 
-    icons = heart_icon(rgb, HEARTS[1], (32, 128))
+    icons = heart_icon(rgb, HEARTS[2], (32, 128))
     icons[32].save(os.path.join(OUT_DIR, "icon.png"), optimize=True)
     icons[128].save(os.path.join(OUT_DIR, "icon-128.png"), optimize=True)
     print("icon.png, icon-128.png")

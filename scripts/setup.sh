@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the game needs to build, run and be tested
+# (only those missing), then configures and builds it in build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  # build
+  cmake g++ make pkg-config qt6-base-dev libjpeg62-turbo-dev libgtest-dev
+  # run: the Song-style CJK face and the toolkit's Chinese texts
+  fonts-arphic-uming qt6-translations-l10n
+  # end-to-end tests: a real X server, synthetic input, screenshots
+  xvfb xauth xdotool x11-utils imagemagick python3 python3-pil
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_type=${BUILD_TYPE:-RelWithDebInfo}
+cmake -S . -B build -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+cmake --build build -j"$(nproc)"

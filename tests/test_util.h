@@ -1,0 +1,74 @@
+// Helpers shared by the offscreen tests: finding windows and controls,
+// pressing at client-area coordinates, and answering message boxes.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/frame_internal.h"
+
+namespace testutil {
+
+// What a message box showed before it was answered.
+struct SeenBox {
+  std::string title;  // UTF-8
+  std::string text;   // UTF-8, line breaks as "\n"
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  int buttons = 0;
+  Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Answers every message box that comes up while `action` runs, recording it;
+// `whileUp` runs while each box is showing (before it is dismissed).
+inline std::vector<SeenBox> AnswerBoxes(const std::function<void()>& action,
+                                        const std::function<void()>& whileUp = {}) {
+  std::vector<SeenBox> seen;
+  QTimer timer;
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (box == nullptr || !box->isVisible()) continue;
+      seen.push_back({box->windowTitle().toStdString(), box->text().toStdString(), box->icon(),
+                      static_cast<int>(box->buttons().size()), box->windowModality()});
+      if (whileUp) whileUp();
+      box->buttons().front()->click();
+    }
+  });
+  timer.start();
+  action();
+  timer.stop();
+  return seen;
+}
+
+// The client area of a live window.
+inline QWidget* Client(frame::Window& w) { return frame::TopLevelOf(w)->Client(); }
+
+// Mouse input at client-area coordinates, delivered through the window the
+// way the platform delivers it (so the frame examines it, the pointer grab
+// applies and a double click arrives as one).
+inline QWindow* NativeWindow(frame::Window& w) { return frame::TopLevelOf(w)->windowHandle(); }
+inline QPoint InWindow(frame::Window& w, QPoint clientPoint) {
+  return Client(w)->mapTo(frame::TopLevelOf(w), clientPoint);
+}
+inline void Press(frame::Window& w, QPoint at, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::mousePress(NativeWindow(w), Qt::LeftButton, mods, InWindow(w, at));
+}
+inline void Release(frame::Window& w, QPoint at, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::mouseRelease(NativeWindow(w), Qt::LeftButton, mods, InWindow(w, at));
+}
+inline void Click(frame::Window& w, QPoint at, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QTest::mouseClick(NativeWindow(w), Qt::LeftButton, mods, InWindow(w, at));
+}
+inline void DoubleClick(frame::Window& w, QPoint at) {
+  QTest::mouseDClick(NativeWindow(w), Qt::LeftButton, Qt::NoModifier, InWindow(w, at));
+}
+
+}  // namespace testutil
