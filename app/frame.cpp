@@ -280,9 +280,12 @@ void Build(LoadedWindow& w, bool modal) {
 
 // Qt's own messages ("could not connect to display") end in abort(); this
 // turns a fatal one into a single clear line and a plain non-zero exit.
-void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+void QtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
-    if (type != QtDebugMsg && type != QtInfoMsg)
+    // The platform layer's notes (a display it could not reach before the
+    // fatal message, what the offscreen platform cannot do) are not for users.
+    const bool platformNote = context.category != nullptr && std::string_view(context.category).rfind("qt.qpa", 0) == 0;
+    if (type != QtDebugMsg && type != QtInfoMsg && !platformNote)
       std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     return;
   }
