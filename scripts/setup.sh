@@ -11,6 +11,9 @@ packages=(
   fonts-arphic-uming qt6-translations-l10n
   # end-to-end tests: a real X server, synthetic input, screenshots
   xvfb xauth xdotool x11-utils imagemagick python3 python3-pil
+  # packaging: the .deb (dpkg-shlibdeps, file), desktop-file and AppStream
+  # validators, and gio to start the game through its menu entry
+  dpkg-dev file desktop-file-utils appstream libglib2.0-bin
 )
 
 missing=()
