@@ -258,8 +258,10 @@ void Build(LoadedWindow& w, bool modal) {
     left = (screen.width() - def.width) / 2;
     topEdge = (screen.height() - def.height) / 2;
   }
-  top->move(left + FrameMetrics::kBorder,
-            topEdge + FrameMetrics::kBorder + FrameMetrics::kCaption);
+  // setGeometry places the client rectangle itself (move() would place the
+  // window manager's decoration there and push the client area inwards).
+  top->setGeometry(left + FrameMetrics::kBorder,
+                   topEdge + FrameMetrics::kBorder + FrameMetrics::kCaption, cw, menuHeight + ch);
 
   std::vector<QWidget*> widgets;
   for (const ControlDef& c : def.controls) {
@@ -405,8 +407,11 @@ QWidget* ControlWidget(Window& window, std::string_view name) {
 bool LoadWindow(const WindowDef& def, Window* owner, bool modal) {
   FrameState& s = State();
   if (owner != nullptr) {
-    auto* o = static_cast<LoadedWindow*>(owner);
-    if (!Shared(o) || !o->alive) return false;
+    // Looked up by address as a Window: an owner that is not a live window
+    // of the frame may be any object, or one already gone.
+    const auto o = std::find_if(s.live.begin(), s.live.end(),
+                                [owner](const auto& p) { return p.get() == owner; });
+    if (o == s.live.end() || !(*o)->alive) return false;
   }
   for (const auto& existing : s.live) {
     if (&existing->Definition() != &def) continue;
