@@ -564,6 +564,7 @@ void InitialiseToolkit() {
       translator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QCoreApplication::installTranslator(&translator);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.example.dorvessa"));
   if (s.dispatcher == nullptr) s.dispatcher = new Dispatcher;
   if (s.hiddenOwner == nullptr) {
     s.hiddenOwner = new QWidget;

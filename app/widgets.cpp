@@ -28,6 +28,10 @@ QFont ToQFont(const std::optional<Font>& font) {
   // without internal leading, which is what a pixel size means here.
   f.setPixelSize(std::max(1, std::abs(font->height)));
   f.setWeight(font->weight >= 700 ? QFont::Bold : QFont::Normal);
+  // Small Song text is drawn crisp, from its hinted or bitmap strokes:
+  // smoothing washes such thin strokes out to a pale tint. Larger text keeps
+  // its smoothing.
+  if (std::abs(font->height) <= 16) f.setStyleStrategy(QFont::NoAntialias);
   return f;
 }
 
