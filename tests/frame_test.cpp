@@ -683,11 +683,7 @@ TEST_F(FrameTest, MessageBoxesBlockEveryWindowWhileUp) {
         QTest::keyClick(testutil::NativeWindow(w), Qt::Key_Escape);
       });
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].title, "信息：");
-  EXPECT_EQ(seen[0].text, "第一行\n第二行");
-  EXPECT_EQ(seen[0].icon, QMessageBox::NoIcon);
-  EXPECT_EQ(seen[0].buttons, 1);
-  EXPECT_EQ(seen[0].modality, Qt::ApplicationModal);
+  testutil::ExpectPlainBox(seen[0], "信息：", "第一行\n第二行");
   EXPECT_EQ(result, 1);
   TakeMessages();
   EXPECT_EQ(Log(), std::vector<std::string>{}) << "no handler while the box is up";

@@ -35,9 +35,27 @@ using frame::GbText;
 
 std::string Rule() { return std::string(74, '='); }
 
+// The rule and the author's lines that close both texts.
+std::vector<std::string> AuthorLines() {
+  return {Rule(),
+          "作者声明：",
+          ui::kAuthorStatement,
+          "",
+          "因使用本软件造成一切后果，作者不负任何责任！",
+          "",
+          std::string("如有问题请联系：") + ui::kAuthorEmail,
+          "",
+          std::string("QQ：") + ui::kAuthorMessagingNumber,
+          "",
+          std::string("博客：") + ui::kBlogAddress};
+}
+
+void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
+  to.insert(to.end(), more.begin(), more.end());
+}
+
 std::vector<std::string> UsageLines() {
-  const std::string blog = ui::kBlogAddress;
-  return {"使用说明：",
+  std::vector<std::string> lines = {"使用说明：",
           "写这个小程序的初衷就是为了让大家更好的和朋友相处，不要为了一点小事就闹矛盾",
           "哈，更不要因为这个小软件而闹矛盾，那样的话就得不偿失了，Mibbet也不希望看到大",
           "家因为这个小软件而闹矛盾，谢谢大家的支持！",
@@ -64,23 +82,14 @@ std::vector<std::string> UsageLines() {
           "未满十八岁酌情使用，因使用本软件造成一切后果，作者不负任何责任！",
           "",
           "本程序比实际当中的骰子添加了更多命令，唯一的缺点就是不能自定义命令，这个在以后的版本中会加以改善！",
-          Rule(),
-          "作者声明：",
-          ui::kAuthorStatement,
-          "",
-          "因使用本软件造成一切后果，作者不负任何责任！",
-          "",
-          std::string("如有问题请联系：") + ui::kAuthorEmail,
-          "",
-          std::string("QQ：") + ui::kAuthorMessagingNumber,
-          "",
-          "博客：" + blog,
-          ""};
+      };
+  Append(lines, AuthorLines());
+  lines.push_back("");
+  return lines;
 }
 
 std::vector<std::string> NotesLines() {
-  const std::string blog = ui::kBlogAddress;
-  return {"",
+  std::vector<std::string> lines = {"",
           "2012.9.24号本次更新以下内容：",
           "",
           "1.用户界面的美化",
@@ -98,17 +107,9 @@ std::vector<std::string> NotesLines() {
           "",
           "文本不多，实在是想不起来了，大家有什么好的内容都可以在论坛回帖，或者在我的博客留言",
           "好的内容Mibbet都会采纳的。",
-          Rule(),
-          "作者声明：",
-          ui::kAuthorStatement,
-          "",
-          "因使用本软件造成一切后果，作者不负任何责任！",
-          "",
-          std::string("如有问题请联系：") + ui::kAuthorEmail,
-          "",
-          std::string("QQ：") + ui::kAuthorMessagingNumber,
-          "",
-          "博客：" + blog};
+      };
+  Append(lines, AuthorLines());
+  return lines;
 }
 
 // The stored form: GB2312, CR LF after every line, the last one too.

@@ -352,11 +352,7 @@ TEST_F(MainWindowTest, RollWithoutAKindAsksForOneAndStaysSmall) {
                                              testutil::Release(*w_, kRollButton);
                                            });
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "请选择");
-  EXPECT_EQ(boxes[0].text, "请选择骰子的种类");
-  EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
-  EXPECT_EQ(boxes[0].buttons, 1);
-  EXPECT_EQ(boxes[0].modality, Qt::ApplicationModal);
+  testutil::ExpectPlainBox(boxes[0], "请选择", "请选择骰子的种类");
   EXPECT_EQ(pointsWhileUp, 12);
   QCoreApplication::processEvents();
   EXPECT_EQ((*this)["透明按钮"].FontSize(), 12);
@@ -413,13 +409,9 @@ TEST_F(MainWindowTest, AboutBoxBlocksTheMainWindow) {
         testutil::Click(*w_, {20, 265});
       });
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].title, "注意");
   std::string shown = expected;
   for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "\n");
-  EXPECT_EQ(boxes[0].text, shown);
-  EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
-  EXPECT_EQ(boxes[0].buttons, 1);
-  EXPECT_EQ(boxes[0].modality, Qt::ApplicationModal);
+  testutil::ExpectPlainBox(boxes[0], "注意", shown);
   QCoreApplication::processEvents();
   EXPECT_TRUE(Take() == before) << "a click reached the main window while the box was up";
 }

@@ -109,11 +109,7 @@ TEST_F(Roll, WithoutAKindEmptiesTheResultsAndAsksForOne) {
   std::srand(5);
   const auto boxes = testutil::AnswerBoxes([&] { dice::RollDice(w); });
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "请选择骰子的种类");
-  EXPECT_EQ(boxes[0].title, "请选择");
-  EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
-  EXPECT_EQ(boxes[0].buttons, 1);
-  EXPECT_EQ(boxes[0].modality, Qt::ApplicationModal);
+  testutil::ExpectPlainBox(boxes[0], "请选择", "请选择骰子的种类");
   EXPECT_EQ(w.log, kClears) << "no list is read";
   EXPECT_EQ(std::rand(), before) << "nothing is drawn";
 }

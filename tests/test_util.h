@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +26,16 @@ struct SeenBox {
   int buttons = 0;
   Qt::WindowModality modality = Qt::NonModal;
 };
+
+// A box as the program's own messages show it: the given title and text,
+// one button, no icon, and no other window taking input while it is up.
+inline void ExpectPlainBox(const SeenBox& box, const std::string& title, const std::string& text) {
+  EXPECT_EQ(box.title, title);
+  EXPECT_EQ(box.text, text);
+  EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(box.buttons, 1);
+  EXPECT_EQ(box.modality, Qt::ApplicationModal);
+}
 
 // Answers every message box that comes up while `action` runs, recording it;
 // `whileUp` runs while each box is showing (before it is dismissed).
