@@ -12,6 +12,7 @@ namespace {
 struct ErrorManager {
   jpeg_error_mgr base;
   std::jmp_buf jump;
+  bool damaged = false;
 };
 
 [[noreturn]] void OnError(j_common_ptr info) {
@@ -19,7 +20,11 @@ struct ErrorManager {
   std::longjmp(err->jump, 1);
 }
 
-void OnMessage(j_common_ptr, int) {}  // warnings (e.g. premature end) stay quiet
+// A warning (data cut short, a damaged segment) means the picture is not
+// whole: it is noted, and such a picture is not used.
+void OnMessage(j_common_ptr info, int level) {
+  if (level < 0) reinterpret_cast<ErrorManager*>(info->err)->damaged = true;
+}
 
 }  // namespace
 
@@ -64,6 +69,7 @@ std::optional<Picture> DecodeJpeg(const std::uint8_t* data, std::size_t size, in
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
+  if (err.damaged) return std::nullopt;
   return result;
 }
 

@@ -17,6 +17,7 @@ struct Picture {
 // Decodes a JPEG. With a cover size given, libjpeg's scaled decoding picks the
 // smallest scale (n/8) whose output still covers it, so less is decoded for a
 // small window. Damaged or truncated data gives no picture, never an exit.
+// A picture libjpeg could only partly decode counts as damaged.
 std::optional<Picture> DecodeJpeg(const std::uint8_t* data, std::size_t size, int coverWidth = 0,
                                   int coverHeight = 0);
 
