@@ -14,6 +14,11 @@ packages=(
   # packaging: the .deb (dpkg-shlibdeps, file), desktop-file and AppStream
   # validators, and gio to start the game through its menu entry
   dpkg-dev file desktop-file-utils appstream libglib2.0-bin
+  # the start-up test without the Song face runs with only the DejaVu fonts
+  fonts-dejavu-core
+  # scripts/ci-extra.sh: the libFuzzer target (clang and its runtimes) and
+  # the memcheck runs
+  clang libclang-rt-14-dev valgrind
 )
 
 missing=()
