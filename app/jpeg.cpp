@@ -45,7 +45,13 @@ std::optional<Picture> DecodeJpeg(const std::uint8_t* data, std::size_t size, in
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_RGB;
+  // Straight into the layout the toolkit paints from, so nothing is
+  // converted again before scaling.
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  info.out_color_space = JCS_EXT_BGRX;
+#else
+  info.out_color_space = JCS_EXT_XRGB;
+#endif
   info.scale_num = 8;
   info.scale_denom = 8;
   if (coverWidth > 0 && coverHeight > 0) {
@@ -61,10 +67,10 @@ std::optional<Picture> DecodeJpeg(const std::uint8_t* data, std::size_t size, in
   jpeg_start_decompress(&info);
   result.width = static_cast<int>(info.output_width);
   result.height = static_cast<int>(info.output_height);
-  const std::size_t stride = static_cast<std::size_t>(result.width) * 3;
-  result.rgb.resize(stride * static_cast<std::size_t>(result.height));
+  const std::size_t stride = static_cast<std::size_t>(result.width) * 4;
+  result.pixels.resize(stride * static_cast<std::size_t>(result.height));
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = result.rgb.data() + stride * info.output_scanline;
+    JSAMPROW row = result.pixels.data() + stride * info.output_scanline;
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);

@@ -11,7 +11,8 @@ namespace frame {
 struct Picture {
   int width = 0;
   int height = 0;
-  std::vector<std::uint8_t> rgb;  // width * height * 3 bytes, rows top to bottom
+  // width * height native 32-bit words 0xffRRGGBB, rows top to bottom
+  std::vector<std::uint8_t> pixels;
 };
 
 // Decodes a JPEG. With a cover size given, libjpeg's scaled decoding picks the

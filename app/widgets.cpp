@@ -42,8 +42,8 @@ QImage LoadPicture(const std::string& resourcePath, QSize cover) {
   auto picture = DecodeJpeg(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                             static_cast<std::size_t>(bytes.size()), cover.width(), cover.height());
   if (!picture) return {};
-  QImage image(picture->rgb.data(), picture->width, picture->height, picture->width * 3,
-               QImage::Format_RGB888);
+  QImage image(picture->pixels.data(), picture->width, picture->height, picture->width * 4,
+               QImage::Format_RGB32);
   return image.copy();  // detach from the decoder's buffer
 }
 

@@ -27,7 +27,7 @@ TEST(DecodeJpeg, StoredPicturesDecodeAtFullSize) {
     ASSERT_TRUE(picture) << c.path;
     EXPECT_EQ(picture->width, c.width) << c.path;
     EXPECT_EQ(picture->height, c.height) << c.path;
-    EXPECT_EQ(picture->rgb.size(), std::size_t(c.width) * c.height * 3) << c.path;
+    EXPECT_EQ(picture->pixels.size(), std::size_t(c.width) * c.height * 4) << c.path;
   }
 }
 
