@@ -91,10 +91,9 @@ class MainWindowTest : public testing::Test {
 
   // The menu item with that caption.
   QAction* MenuAction(const char* caption) {
-    for (QAction* a : frame::TopLevelOf(*w_)->MenuBar()->findChildren<QAction*>())
-      if (a->text() == QString::fromUtf8(caption) && a->menu() == nullptr) return a;
-    ADD_FAILURE() << "no menu item " << caption;
-    return nullptr;
+    QAction* a = testutil::MenuAction(*w_, caption);
+    if (a == nullptr) ADD_FAILURE() << "no menu item " << caption;
+    return a;
   }
 
   // Everything a press could change, to see that it changed nothing.

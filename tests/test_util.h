@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +60,13 @@ inline std::vector<SeenBox> AnswerBoxes(const std::function<void()>& action,
   action();
   timer.stop();
   return seen;
+}
+
+// The menu item of a live window with that caption (UTF-8), or null.
+inline QAction* MenuAction(frame::Window& w, const std::string& caption) {
+  for (QAction* a : frame::TopLevelOf(w)->MenuBar()->findChildren<QAction*>())
+    if (a->menu() == nullptr && a->text().toStdString() == caption) return a;
+  return nullptr;
 }
 
 // The client area of a live window.

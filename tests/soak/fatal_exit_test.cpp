@@ -45,13 +45,7 @@ void ReportWhenGone(frame::Window& w) {
   });
 }
 
-QAction* MenuAction(frame::Window& w, const std::string& caption) {
-  for (QAction* top : frame::TopLevelOf(w)->MenuBar()->actions())
-    if (top->menu() != nullptr)
-      for (QAction* item : top->menu()->actions())
-        if (item->text().toStdString() == caption) return item;
-  return nullptr;
-}
+using testutil::MenuAction;
 
 // A window whose Created handler asks for a control it does not have.
 const frame::WindowDef& FailsWhileCreated() {

@@ -88,13 +88,7 @@ const std::set<frame::GbText>& Faces(const char* box) {
   return faces;
 }
 
-QAction* MenuAction(frame::Window& w, const std::string& caption) {
-  for (QAction* top : frame::TopLevelOf(w)->MenuBar()->actions())
-    if (top->menu() != nullptr)
-      for (QAction* item : top->menu()->actions())
-        if (item->text().toStdString() == caption) return item;
-  return nullptr;
-}
+using testutil::MenuAction;
 
 // Opens an information window from the menu; once it is up it is closed by
 // Esc or by a close request. True when it came up and went again.
