@@ -9,8 +9,9 @@ packages=(
   cmake g++ make pkg-config qt6-base-dev libjpeg62-turbo-dev libgtest-dev
   # run: the Song-style CJK face and the toolkit's Chinese texts
   fonts-arphic-uming qt6-translations-l10n
-  # end-to-end tests: a real X server, synthetic input, screenshots
-  xvfb xauth xdotool x11-utils imagemagick python3 python3-pil
+  # end-to-end tests: a real X server, synthetic input, screenshots, and a
+  # window manager for the tests of what only one shows
+  xvfb xauth xdotool x11-utils imagemagick python3 python3-pil openbox
   # packaging: the .deb (dpkg-shlibdeps, file), desktop-file and AppStream
   # validators, and gio to start the game through its menu entry
   dpkg-dev file desktop-file-utils appstream libglib2.0-bin

@@ -5,9 +5,10 @@ running side by side never meet), starts the program there with a fake
 `xdg-open` first on PATH (it records the address it was given and opens
 nothing), and offers what the tests need: finding windows by title, clicking
 and typing with xdotool, screenshots through ImageMagick's `import`, a
-WM_DELETE_WINDOW request (the close button of a window manager) and the
-program's exit status. Every wait is bounded; on leaving the session the
-program and the server are ended if they are still running.
+WM_DELETE_WINDOW request (the close button of a window manager), requests
+to a window manager when a test runs one, and the program's exit status.
+Every wait is bounded; on leaving the session the program and the server
+are ended if they are still running.
 """
 
 import ctypes
@@ -115,7 +116,8 @@ class XServer:
         self.log.close()
 
 
-# ---- WM_DELETE_WINDOW, as a window manager's close button sends it ----
+# ---- client messages: WM_DELETE_WINDOW (a window manager's close button)
+# and the EWMH requests a pager or taskbar sends to the window manager ----
 
 class _ClientMessage(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
@@ -128,12 +130,21 @@ class _XEvent(ctypes.Union):
     _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
 
 
-def send_delete_window(display, window):
+# The event mask EWMH asks for on requests sent to the root window.
+_SUBSTRUCTURE_NOTIFY_REDIRECT = (1 << 19) | (1 << 20)
+
+
+def send_client_message(display, window, message_type, data, to_root=False):
+    """Sends a 32-bit ClientMessage about `window`: to the window itself, or
+    (`to_root`) to the root window, where the window manager takes EWMH
+    requests. `data` holds up to five numbers or atom names."""
     xlib = ctypes.CDLL("libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
     xlib.XInternAtom.restype = ctypes.c_ulong
     xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XDefaultRootWindow.restype = ctypes.c_ulong
+    xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
     xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                 ctypes.POINTER(_XEvent)]
     xlib.XFlush.argtypes = [ctypes.c_void_p]
@@ -145,15 +156,21 @@ def send_delete_window(display, window):
         ev = _XEvent()
         ev.xclient.type = 33  # ClientMessage
         ev.xclient.window = window
-        ev.xclient.message_type = xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        ev.xclient.message_type = xlib.XInternAtom(dpy, message_type.encode(), 0)
         ev.xclient.format = 32
-        ev.xclient.data[0] = xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
-        ev.xclient.data[1] = 0  # CurrentTime
-        if not xlib.XSendEvent(dpy, window, 0, 0, ctypes.byref(ev)):
+        for i, d in enumerate(data):
+            ev.xclient.data[i] = xlib.XInternAtom(dpy, d.encode(), 0) if isinstance(d, str) else d
+        target = xlib.XDefaultRootWindow(dpy) if to_root else window
+        mask = _SUBSTRUCTURE_NOTIFY_REDIRECT if to_root else 0
+        if not xlib.XSendEvent(dpy, target, 0, mask, ctypes.byref(ev)):
             raise E2EError("XSendEvent failed")
         xlib.XFlush(dpy)
     finally:
         xlib.XCloseDisplay(dpy)
+
+
+def send_delete_window(display, window):
+    send_client_message(display, window, "WM_PROTOCOLS", ["WM_DELETE_WINDOW", 0])  # CurrentTime
 
 
 # ---- the session ----
@@ -339,6 +356,22 @@ class Session:
     def close(self, window):
         """What a window manager does for the window's close button."""
         send_delete_window(self.display, window.id)
+
+    def wm_close(self, window):
+        """Asks the window manager to close the window (_NET_CLOSE_WINDOW, as
+        a taskbar's Close does); only a running window manager acts on it."""
+        send_client_message(self.display, window.id, "_NET_CLOSE_WINDOW", [0, 2], to_root=True)
+
+    def located(self, window):
+        """`window` with its position and size read again with xwininfo, in
+        root coordinates. Under a window manager, which reparents the window
+        into its frame, this is right where xdotool's geometry is not."""
+        info = {}
+        for line in self.run("xwininfo", "-id", str(window.id)).splitlines():
+            key, _, value = line.strip().partition(":")
+            info[key] = value.strip()
+        return Window(window.id, window.title, int(info["Absolute upper-left X"]),
+                      int(info["Absolute upper-left Y"]), int(info["Width"]), int(info["Height"]))
 
     def screenshot(self, window=None):
         """The screen (or one window's rectangle of it) as an RGB image."""
