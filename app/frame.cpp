@@ -143,11 +143,6 @@ QWidget* ControlAt(TopLevel* top, QPoint pos) {
   return w;
 }
 
-int KeyState(Qt::KeyboardModifiers m) {
-  return (m & Qt::ControlModifier ? kCtrl : 0) | (m & Qt::ShiftModifier ? kShift : 0) |
-         (m & Qt::AltModifier ? kAlt : 0);
-}
-
 bool Dispatcher::eventFilter(QObject* watched, QEvent* e) {
   auto* qwindow = qobject_cast<QWindow*>(watched);
   if (qwindow == nullptr) return false;
@@ -165,10 +160,8 @@ bool Dispatcher::eventFilter(QObject* watched, QEvent* e) {
     const QPoint pos = me->position().toPoint();
     QWidget* control = ControlAt(top, pos);
     if (control == nullptr) return false;
-    const QPoint local = control->mapFrom(top, pos);
-    EventArgs args{static_cast<std::uint16_t>(local.x()), static_cast<std::uint16_t>(local.y()),
-                   KeyState(me->modifiers())};
-    Raise(top->Loaded(), control->objectName().toStdString(), Event::LeftReleased, args);
+    Raise(top->Loaded(), control->objectName().toStdString(), Event::LeftReleased,
+          MouseArguments(control->mapFrom(top, pos), me->modifiers()));
     return false;
   }
   if (e->type() == QEvent::KeyPress) {

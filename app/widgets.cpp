@@ -15,6 +15,12 @@
 
 namespace frame {
 
+EventArgs MouseArguments(QPoint local, Qt::KeyboardModifiers m) {
+  return EventArgs{static_cast<std::uint16_t>(local.x()), static_cast<std::uint16_t>(local.y()),
+                   (m & Qt::ControlModifier ? kCtrl : 0) | (m & Qt::ShiftModifier ? kShift : 0) |
+                       (m & Qt::AltModifier ? kAlt : 0)};
+}
+
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 QString ToQString(const GbText& text) { return QString::fromStdString(Utf8(text)); }
@@ -60,17 +66,6 @@ int Flags(HAlign h, VAlign v) {
   flags |= h == HAlign::Left ? Qt::AlignLeft : h == HAlign::Centre ? Qt::AlignHCenter : Qt::AlignRight;
   flags |= v == VAlign::Top ? Qt::AlignTop : v == VAlign::Centre ? Qt::AlignVCenter : Qt::AlignBottom;
   return flags;
-}
-
-EventArgs MouseArguments(const QMouseEvent* e) {
-  EventArgs args;
-  const QPoint p = e->position().toPoint();
-  args.x = static_cast<std::uint16_t>(p.x());
-  args.y = static_cast<std::uint16_t>(p.y());
-  const Qt::KeyboardModifiers m = e->modifiers();
-  args.keys = (m & Qt::ControlModifier ? kCtrl : 0) | (m & Qt::ShiftModifier ? kShift : 0) |
-              (m & Qt::AltModifier ? kAlt : 0);
-  return args;
 }
 
 }  // namespace
@@ -128,7 +123,7 @@ void LabelWidget::paintEvent(QPaintEvent*) {
 }
 
 void LabelWidget::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton) RaiseControlEvent(this, Event::LeftPressed, MouseArguments(e));
+  if (e->button() == Qt::LeftButton) RaiseControlEvent(this, Event::LeftPressed, MouseArguments(e->position().toPoint(), e->modifiers()));
 }
 
 // The second press of a double click raises nothing.
@@ -150,7 +145,7 @@ void PictureWidget::paintEvent(QPaintEvent*) {
 }
 
 void PictureWidget::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton) RaiseControlEvent(this, Event::LeftPressed, MouseArguments(e));
+  if (e->button() == Qt::LeftButton) RaiseControlEvent(this, Event::LeftPressed, MouseArguments(e->position().toPoint(), e->modifiers()));
 }
 
 // ---- HyperlinkWidget ----

@@ -30,6 +30,9 @@ struct FrameMetrics {
   }
 };
 
+// Mouse arguments: the pointer from the control's top-left corner (each an
+// unsigned 16-bit value) and the key state of Ctrl, Shift and Alt.
+EventArgs MouseArguments(QPoint local, Qt::KeyboardModifiers modifiers);
 QColor ToQColor(Rgb c);
 QString ToQString(const GbText& text);
 GbText FromQString(const QString& text);
